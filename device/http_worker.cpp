@@ -1,0 +1,141 @@
+#include "device/http_worker.h"
+
+#include <cstring>
+
+namespace {
+
+// The reply's head and body, one pair for the whole library: exchanges never overlap.
+std::string replyHead;
+std::string replyBody;
+
+// libcurl's global state lives from the first live worker to the last. The platform creates and
+// destroys components on its calling thread, so a plain count suffices.
+int liveWorkers = 0;
+
+constexpr long kRegisterPort = 8080;
+// Only setting up the connection is bounded: a sale that has reached the register may take long
+// to print, and cutting it off would leave the cashier not knowing whether it was registered.
+constexpr long kConnectTimeoutSeconds = 10;
+
+size_t writeCallback(char* data, size_t size, size_t count, void* buffer) {
+  if (buffer == nullptr) return 0;
+  const size_t bytes = size * count;
+  static_cast<std::string*>(buffer)->append(data, bytes);
+  return bytes;
+}
+
+std::string upToFirstNul(const std::string& text) { return std::string(text.c_str()); }
+
+bool startsWith(const std::string& text, size_t at, const char* prefix) {
+  return text.compare(at, std::strlen(prefix), prefix) == 0;
+}
+
+}  // namespace
+
+WorkerSettings::WorkerSettings()
+    : ip("192.168.1.100"),
+      key(60418253),
+      login(166),
+      password(1),
+      lineLength(24),
+      noFiskal(false),
+      multiTax(false),
+      taxMap("{\"12\":1,\"0\":2}"),
+      errorBody("errorBody"),
+      errorHead("errorHead") {}
+
+ReceiptState::ReceiptState()
+    : saleReturn(false),
+      fiscal(true),
+      total(0),
+      cash(0),
+      bank(0),
+      tara(0),
+      credit(0),
+      cashAmount(0),
+      taxCode(1) {}
+
+httpWorker::httpWorker() : curlHandle(nullptr), curlReady(false) {
+  if (liveWorkers++ == 0) curl_global_init(CURL_GLOBAL_DEFAULT);
+  curlHandle = curl_easy_init();
+  curlReady = curlHandle != nullptr;
+}
+
+httpWorker::~httpWorker() {
+  if (curlHandle != nullptr) curl_easy_cleanup(curlHandle);
+  if (--liveWorkers == 0) curl_global_cleanup();
+}
+
+std::string reasonPhraseOf(const std::string& head) {
+  // libcurl hands over every head it receives, interim 1xx replies included, one after the
+  // other; the final status line is the last line that opens with "HTTP/".
+  size_t statusLine = std::string::npos;
+  for (size_t line = 0; line < head.size();) {
+    if (startsWith(head, line, "HTTP/")) statusLine = line;
+    const size_t end = head.find('\n', line);
+    if (end == std::string::npos) break;
+    line = end + 1;
+  }
+  if (statusLine == std::string::npos) return std::string();
+
+  const size_t lineEnd = head.find_first_of("\r\n", statusLine);
+  const std::string line = head.substr(statusLine, lineEnd == std::string::npos
+                                                       ? std::string::npos
+                                                       : lineEnd - statusLine);
+  // "HTTP/1.1 400 incorrect-web-api-key": version, blank, code, blank, phrase.
+  const size_t afterVersion = line.find(' ');
+  if (afterVersion == std::string::npos) return std::string();
+  const size_t afterCode = line.find(' ', afterVersion + 1);
+  if (afterCode == std::string::npos) return std::string();
+  return line.substr(afterCode + 1);
+}
+
+bool httpWorker::sendRequest(const std::string& body, const std::string& path) {
+  const std::string url = settings.ip + path;
+
+  if (curlHandle == nullptr) {
+    settings.errorHead = "error CURL";
+    settings.errorBody = "curl_easy_init() failed";
+    return false;
+  }
+
+  replyBody.clear();
+  replyHead.clear();
+
+#if LIBCURL_VERSION_NUM >= 0x075500
+  curl_easy_setopt(curlHandle, CURLOPT_PROTOCOLS_STR, "http");
+#else
+  curl_easy_setopt(curlHandle, CURLOPT_PROTOCOLS, static_cast<long>(CURLPROTO_HTTP));
+#endif
+  curl_easy_setopt(curlHandle, CURLOPT_PORT, kRegisterPort);
+  curl_easy_setopt(curlHandle, CURLOPT_URL, url.c_str());
+  // The form text goes up to its first NUL byte, as a C string.
+  curl_easy_setopt(curlHandle, CURLOPT_POSTFIELDS, body.c_str());
+  curl_easy_setopt(curlHandle, CURLOPT_HEADERFUNCTION, writeCallback);
+  curl_easy_setopt(curlHandle, CURLOPT_HEADERDATA, &replyHead);
+  curl_easy_setopt(curlHandle, CURLOPT_WRITEFUNCTION, writeCallback);
+  curl_easy_setopt(curlHandle, CURLOPT_WRITEDATA, &replyBody);
+  // The platform is a multi-threaded process: a signal-based resolver time-out could crash it.
+  curl_easy_setopt(curlHandle, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curlHandle, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+
+  if (curl_easy_perform(curlHandle) != CURLE_OK) {
+    settings.errorHead = "error IP Tavix";
+    settings.errorBody = "not found IP Tavix";
+    replyBody.clear();
+    replyHead.clear();
+    curl_easy_reset(curlHandle);
+    return false;
+  }
+
+  long status = 0;
+  curl_easy_getinfo(curlHandle, CURLINFO_RESPONSE_CODE, &status);
+
+  settings.errorHead = upToFirstNul(reasonPhraseOf(replyHead));
+  settings.errorBody = upToFirstNul(replyBody);
+
+  replyBody.clear();
+  replyHead.clear();
+  curl_easy_reset(curlHandle);
+  return status == 200;
+}
