@@ -24,6 +24,18 @@ size_t writeCallback(char* data, size_t size, size_t count, void* buffer) {
   return bytes;
 }
 
+// A register that once sent a huge body does not keep the till's memory after it.
+void emptyReplyBuffers() {
+  constexpr size_t kKeptCapacity = 64 * 1024;
+  for (std::string* buffer : {&replyHead, &replyBody}) {
+    if (buffer->capacity() > kKeptCapacity) {
+      std::string().swap(*buffer);
+    } else {
+      buffer->clear();
+    }
+  }
+}
+
 std::string upToFirstNul(const std::string& text) { return std::string(text.c_str()); }
 
 bool startsWith(const std::string& text, size_t at, const char* prefix) {
@@ -45,8 +57,10 @@ WorkerSettings::WorkerSettings()
       errorHead("errorHead") {}
 
 ReceiptState::ReceiptState()
+    // No receipt is open until OpenCheck opens one: a CloseCheck before it must not register a
+    // phantom sale.
     : saleReturn(false),
-      fiscal(true),
+      fiscal(false),
       total(0),
       cash(0),
       bank(0),
@@ -122,8 +136,7 @@ bool httpWorker::sendRequest(const std::string& body, const std::string& path) {
   if (curl_easy_perform(curlHandle) != CURLE_OK) {
     settings.errorHead = "error IP Tavix";
     settings.errorBody = "not found IP Tavix";
-    replyBody.clear();
-    replyHead.clear();
+    emptyReplyBuffers();
     curl_easy_reset(curlHandle);
     return false;
   }
@@ -134,8 +147,7 @@ bool httpWorker::sendRequest(const std::string& body, const std::string& path) {
   settings.errorHead = upToFirstNul(reasonPhraseOf(replyHead));
   settings.errorBody = upToFirstNul(replyBody);
 
-  replyBody.clear();
-  replyHead.clear();
+  emptyReplyBuffers();
   curl_easy_reset(curlHandle);
   return status == 200;
 }
