@@ -24,6 +24,12 @@ namespace host {
 std::u16string u16(const std::string& utf8);
 std::string u8(const std::u16string& text);
 
+class TrackingMemory;
+// The characters of a platform text up to its terminating zero ("" for null). Inside a block of
+// `memory` the reading stops at the block's end, so a text written without its zero cannot take
+// the host past it.
+std::u16string textOf(const WCHAR_T* characters, const TrackingMemory* memory = nullptr);
+
 // The platform's memory manager, keeping count of every block so a leak or a bad free shows.
 class TrackingMemory : public IMemoryManager {
  public:
@@ -37,12 +43,15 @@ class TrackingMemory : public IMemoryManager {
   size_t liveBlocks() const;
   size_t allocations() const;  // successful allocations so far
   size_t badFrees() const;     // frees of a block that is not live (double or foreign)
-  size_t sizeOf(const void* block) const;
+  // Blocks written past their end (the live ones and those already freed).
+  size_t overruns() const;
+  size_t sizeOf(const void* block) const;  // 0 when the block is not live
 
  private:
   std::map<const void*, size_t> live_;
   size_t allocations_ = 0;
   size_t badFrees_ = 0;
+  size_t freedOverruns_ = 0;
   bool fail_ = false;
 };
 
@@ -161,8 +170,10 @@ class Params {
 
  private:
   void releaseDriverText(size_t i);
+  bool isHostText(const void* characters) const;
   std::vector<tVariant> values_;
   std::vector<std::unique_ptr<std::u16string>> storage_;
+  std::vector<const void*> rawTexts_;  // text pointers a test passed in with raw()
   TrackingMemory* memory_;
 };
 
@@ -210,6 +221,7 @@ class DriverSession {
   bool callAsProcedure(const std::u16string& method, Params& params);
   // Calls by index, for indices outside the table.
   CallResult callIndex(long index, Params& params);
+  CallResult callIndex(long index, Params& params, const tVariant& initialResult);
 
   // SetParameter as the platform's settings form does it.
   void setSetting(const std::u16string& name, const std::u16string& text);
@@ -221,7 +233,8 @@ class DriverSession {
   // The last text GetLastError gives.
   std::u16string lastError();
 
-  // Destroys the component (DestroyObject); afterwards memory.liveBlocks() tells of leaks.
+  // Destroys the component (DestroyObject) and answers what DestroyObject answered: -1 once the
+  // component is gone. Afterwards memory.liveBlocks() tells of leaks.
   long destroy();
 
   TrackingMemory memory;
