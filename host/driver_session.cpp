@@ -89,8 +89,8 @@ CallResult DriverSession::callIndex(long index, Params& params) {
 CallResult DriverSession::callIndex(long index, Params& params, const tVariant& initialResult) {
   CallResult result;
   result.value = initialResult;
-  result.called = component_->CallAsFunc(index, &result.value, params.data(),
-                                         static_cast<long>(params.size()));
+  result.called =
+      component_->CallAsFunc(index, &result.value, params.data(), static_cast<long>(params.size()));
   WideTextValue& text = result.value.value.wstr;
   if (result.value.vt == VTYPE_PWSTR && text.pwstrVal != nullptr) {
     const bool passedIn =
