@@ -80,6 +80,12 @@ bool httpWorker::sendKeyed(const std::string& path) {
   return sendRequest(body, path);
 }
 
+bool httpWorker::sendKeyedPrint(const std::string& path, const std::string& printText) {
+  std::string body = "key=" + formatInteger(settings.key);
+  if (!printText.empty()) body += "&print=" + printText;
+  return sendRequest(body, path);
+}
+
 std::string httpWorker::getInfoMinimum(const std::string& name) {
   std::string value;
   if (sendRequest("&key=" + formatInteger(settings.key), "/apicheck/getInfo?show=minimum") &&

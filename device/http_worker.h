@@ -53,6 +53,9 @@ class httpWorker {
   bool sendSale();
   bool requestApiKey();
   bool sendKeyed(const std::string& path);
+  // A keyed request that prints `printText` alone, whatever the receipt's print text holds: a
+  // slip line or the drawer command is printed once and does not travel with later requests.
+  bool sendKeyedPrint(const std::string& path, const std::string& printText);
   std::string getInfoMinimum(const std::string& name);
   std::string getInfo(const std::string& name);
   bool loadTaxTable();
