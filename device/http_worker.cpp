@@ -93,9 +93,8 @@ std::string reasonPhraseOf(const std::string& head) {
   if (statusLine == std::string::npos) return std::string();
 
   const size_t lineEnd = head.find_first_of("\r\n", statusLine);
-  const std::string line = head.substr(statusLine, lineEnd == std::string::npos
-                                                       ? std::string::npos
-                                                       : lineEnd - statusLine);
+  const std::string line = head.substr(
+      statusLine, lineEnd == std::string::npos ? std::string::npos : lineEnd - statusLine);
   // "HTTP/1.1 400 incorrect-web-api-key": version, blank, code, blank, phrase.
   const size_t afterVersion = line.find(' ');
   if (afterVersion == std::string::npos) return std::string();
@@ -132,6 +131,9 @@ bool httpWorker::sendRequest(const std::string& body, const std::string& path) {
   // The platform is a multi-threaded process: a signal-based resolver time-out could crash it.
   curl_easy_setopt(curlHandle, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curlHandle, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+  // The register sits on the shop's own network: a proxy that the till's environment names for
+  // browsing (http_proxy, ALL_PROXY) must not carry its sales. An empty proxy means none.
+  curl_easy_setopt(curlHandle, CURLOPT_PROXY, "");
 
   if (curl_easy_perform(curlHandle) != CURLE_OK) {
     settings.errorHead = "error IP Tavix";
