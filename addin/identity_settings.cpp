@@ -15,7 +15,8 @@ constexpr char16_t kDescription[] =
 constexpr char16_t kEquipmentKind[] = u"ФискальныйРегистратор";
 constexpr int32_t kInterfaceRevision = 2006;
 
-// The register's factory address is the usual one on a shop's network; the technician sets it.
+// The address the form offers is a private one, as a shop's network hands out; the technician
+// replaces it with the register's own.
 constexpr char16_t kSettingsXml[] =
     u"<?xml version=\"1.0\" encoding=\"UTF-8\" ?>"
     u"<Settings><Page Caption=\"Параметры\"><Group Caption=\"Параметры подключения\">"

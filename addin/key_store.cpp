@@ -11,8 +11,7 @@ bool Tavixfr::storeApiKey(int32_t key) {
   apiKey = key;
   tVariant value;
   std::memset(&value, 0, sizeof value);
-  value.vt = VTYPE_I4;
-  value.value.lVal = key;
+  returnInt(&value, key);  // the platform keeps the key as a 32-bit integer
   std::u16string name = kApiKeyValueName;
   if (connection != nullptr && connection->Write(name.data(), &value)) return true;
   report(kMessageSource, u"Not Write apikey");
@@ -23,10 +22,12 @@ bool Tavixfr::loadApiKey() {
   if (connection == nullptr) return false;
   tVariant value;
   std::memset(&value, 0, sizeof value);
-  value.vt = VTYPE_I4;
-  long errorCode = 0;
+  returnInt(&value, 0);
+  long errorCode = 0;  // the platform's reason for a refusal changes nothing here
   std::u16string name = kApiKeyValueName;
   if (!connection->Read(name.data(), &value, &errorCode, nullptr)) return false;
+  // The profile may hand back a value of another type than the one written; it is read as any
+  // platform integer is, and a text gives 0.
   worker->settings.key = variantToInt(value);
   return true;
 }

@@ -19,12 +19,15 @@ std::string formatInteger(int64_t number) {
 
 namespace {
 
+// The blanks atoi skips in the "C" locale. The platform's locale must not change how the
+// register's numbers read.
+bool isBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
 // atoi's reading; `overflow` tells whether the digits ran past the 32-bit range.
 int32_t readLeading(const std::string& text, bool& overflow) {
   overflow = false;
   size_t pos = 0;
-  while (pos < text.size() && (text[pos] == ' ' || (text[pos] >= '\t' && text[pos] <= '\r')))
-    ++pos;
+  while (pos < text.size() && isBlank(text[pos])) ++pos;
   bool negative = false;
   if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
     negative = text[pos] == '-';
