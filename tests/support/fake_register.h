@@ -17,8 +17,8 @@ struct RecordedRequest {
   std::string method;  // "POST"
   std::string target;  // the path with its query, "/apicheck/getInfo?show=minimum"
   std::vector<std::pair<std::string, std::string>> headers;  // in the order received
-  std::string body;                                           // exactly the body bytes
-  std::string raw;                                            // the whole request as received
+  std::string body;                                          // exactly the body bytes
+  std::string raw;                                           // the whole request as received
   size_t connection = 0;  // which accepted connection carried it (1, 2, ...)
 
   std::string header(const std::string& name) const;  // "" when absent; name without case
@@ -33,7 +33,9 @@ struct Reply {
   size_t cutAfter = std::string::npos;
   // Pause between single bytes (a slow register dripping its reply).
   std::chrono::milliseconds drip{0};
-  // Answer nothing and close at once.
+  // Answer nothing and close at once. On a connection that carried an earlier request libcurl
+  // takes this for a stale keep-alive connection and sends the request once more on a new one,
+  // so the register sees it twice and the retry takes the next answer.
   bool hangUp = false;
 
   // "HTTP/1.1 <code> <phrase>\r\nAccess-Control-Allow-Origin: *\r\n" + Content-Length + body,
@@ -56,19 +58,21 @@ class FakeRegister {
   const std::string& ip() const;  // "127.0.0.X"
 
   // Answers, in order of precedence: the queue (first in, first out), then the handler, then
-  // the default (initially Reply::ok()).
+  // the default (initially Reply::ok()). The handler runs on the register's thread, after the
+  // request is in the record; it may call this object, except stop() and start().
   void enqueue(Reply reply);
   void setHandler(std::function<Reply(const RecordedRequest&)> handler);
   void setDefault(Reply reply);
 
   std::vector<RecordedRequest> requests() const;
   size_t requestCount() const;
-  RecordedRequest lastRequest() const;  // throws when there is none
+  RecordedRequest lastRequest() const;       // throws when there is none
   std::vector<std::string> targets() const;  // the paths of all requests, in order
-  size_t connectionsAccepted() const;
-  void clearRecord();
+  size_t connectionsAccepted() const;        // since construction, stop() and start() included
+  void clearRecord();                        // forgets the requests; the connection count stays
 
-  // The register goes away (the address stops listening) and comes back on the same address.
+  // The register goes away (the address stops listening, open connections are closed) and comes
+  // back on the same address.
   void stop();
   void start();
 
