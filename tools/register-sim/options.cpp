@@ -261,8 +261,9 @@ Register:
 Faults:
   --fault KIND            refuse: read the request and drop the connection unanswered;
                           close-mid-reply: carry the request out, then break the reply
-                          off half-way; code:PHRASE: answer 400 with reason PHRASE and
-                          do nothing
+                          off half-way through its body (through its status line when
+                          it has no body); code:PHRASE: answer 400 with reason PHRASE
+                          and do nothing
   --fault-on PATH|all     the path the fault strikes, or every request (default /api)
   --fault-times N         strike only the first N matching requests (default: all)
 

@@ -19,7 +19,7 @@ enum class WrongKeyReply {
 enum class FaultKind {
   None,
   Refuse,         // read the request, then drop the connection without a word
-  CloseMidReply,  // carry the request out, then break the reply off half-way
+  CloseMidReply,  // carry the request out, then break the reply off in its body or status line
   Code,           // turn the request away with status 400 and a chosen reason phrase
 };
 

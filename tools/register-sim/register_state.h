@@ -25,7 +25,7 @@ struct Request {
 enum class Delivery {
   Whole,     // the reply as it is
   Drop,      // no reply: the connection is closed
-  BreakOff,  // half of the reply, then the connection is closed
+  BreakOff,  // the reply broken off in its body (or status line), then the connection closed
 };
 
 struct Reply {

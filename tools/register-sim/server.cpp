@@ -51,6 +51,17 @@ std::string serializeContinue() {
   return bytes.str();
 }
 
+// Where a reply broken off mid-way ends: half-way through its body, or half-way through its
+// status line when it has no body. libcurl takes a reply that ends anywhere between the status
+// line and the end of the head as a whole one, so a break there would show the driver nothing.
+size_t breakOffPoint(const std::string& reply) {
+  const size_t headEnd = reply.find("\r\n\r\n");
+  if (headEnd == std::string::npos) return reply.size() / 2;
+  const size_t bodyStart = headEnd + 4;
+  if (reply.size() > bodyStart) return bodyStart + (reply.size() - bodyStart) / 2;
+  return reply.find("\r\n") / 2;
+}
+
 }  // namespace
 
 struct Server::Impl {
@@ -141,7 +152,7 @@ class Session : public std::enable_shared_from_this<Session> {
     }
     out_ = serialize(reply, keepAlive);
     const bool breakOff = reply.delivery == Delivery::BreakOff;
-    if (breakOff) out_.resize(out_.size() / 2);
+    if (breakOff) out_.resize(breakOffPoint(out_));
     stream_.expires_after(kTransfer);
     net::async_write(
         stream_, net::buffer(out_),
