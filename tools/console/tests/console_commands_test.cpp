@@ -4,6 +4,7 @@
 // would get (the simulator's paper tape).
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,9 @@ struct ConsoleCase {
   std::vector<std::string> tape;      // each must appear on the paper tape
   std::vector<std::string> notShown;  // none may appear in the console's output
 };
+
+// ctest lists each case by its name, not by its bytes.
+void PrintTo(const ConsoleCase& row, std::ostream* out) { *out << row.what; }
 
 class ConsoleCommand : public testing::TestWithParam<ConsoleCase> {};
 

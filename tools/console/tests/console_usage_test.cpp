@@ -2,6 +2,7 @@
 // status 2 for a command line the console cannot run. None of these needs a register.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,9 @@ struct BadUsage {
   std::vector<std::string> arguments;
   const char* complaint;  // the first line on standard error
 };
+
+// ctest lists each case by its name, not by its bytes.
+void PrintTo(const BadUsage& row, std::ostream* out) { *out << row.what; }
 
 class ConsoleBadUsage : public testing::TestWithParam<BadUsage> {};
 

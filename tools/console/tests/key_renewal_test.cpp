@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,9 @@ struct Renewal {
   const char* firstShown;
   const char* secondShown;  // the next run, with the kept key
 };
+
+// ctest lists each case by its name, not by its bytes.
+void PrintTo(const Renewal& row, std::ostream* out) { *out << row.what; }
 
 class ConsoleKeyRenewal : public testing::TestWithParam<Renewal> {};
 

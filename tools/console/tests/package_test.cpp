@@ -89,7 +89,11 @@ TEST_F(Package, RefusesALibraryInTheOtherArchitecturesPlace) {
   const std::string zip = scratch_.file("Tavixfr_3_0.zip");
   const Finished packed = pack(library32_, library64_, zip);
   EXPECT_NE(packed.exitCode, 0);
-  EXPECT_NE(packed.err.find("is not a x86-64 ELF library"), std::string::npos) << packed.err;
+  // CMake folds its messages at any blank.
+  std::string said;
+  for (const char c : packed.err)
+    if (c != ' ' && c != '\n') said += c;
+  EXPECT_NE(said.find(library32_ + "isnotanx86-64ELFlibrary"), std::string::npos) << packed.err;
   EXPECT_NE(access(zip.c_str(), F_OK), 0) << "no package is left behind";
 }
 
