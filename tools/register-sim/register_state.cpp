@@ -2,9 +2,14 @@
 
 #include <cjson/cJSON.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "form_body.h"
 
@@ -75,8 +80,11 @@ Reply Register::handle(const Request& request) {
   const std::string query =
       question == std::string::npos ? "" : request.target.substr(question + 1);
 
-  if (request.method != "POST")
-    return refusal("method-not-allowed", "The Web API takes POST requests.");
+  if (request.method != "POST") {
+    Reply wrongMethod = refusal("method-not-allowed", "The Web API takes POST requests.");
+    wrongMethod.status = 405;
+    return wrongMethod;
+  }
   if (!lockedHost_.empty() && request.peer != lockedHost_)
     return refusal("host-locked", "Доступ ограничен адресом " + lockedHost_);
 

@@ -157,7 +157,7 @@ TEST_F(RegisterTest, AdministratorLoginHandsOutTheNextKey) {
   EXPECT_EQ(post("/apicheck", "key=5000").status, 400);
 }
 
-TEST_F(RegisterTest, AdministratorLoginIsCheckedField_by_field) {
+TEST_F(RegisterTest, AdministratorLoginIsCheckedFieldByField) {
   struct Case {
     std::string body;
     int status;
@@ -500,7 +500,7 @@ TEST_F(RegisterTest, ServiceCommands) {
   EXPECT_EQ(post("/apicheck", key(), "127.0.0.6").reason, "host-locked");
   EXPECT_EQ(post("/apicheck", key(), "127.0.0.5").status, 200);
   EXPECT_EQ(post("/nowhere", key(), "127.0.0.5").status, 404);
-  EXPECT_EQ(cashRegister->handle(sim::Request{"GET", "/apicheck", key(), "127.0.0.5"}).status, 400);
+  EXPECT_EQ(cashRegister->handle(sim::Request{"GET", "/apicheck", key(), "127.0.0.5"}).status, 405);
 }
 
 }  // namespace
