@@ -52,7 +52,9 @@ int runSession(const console::Options& options) {
   int status = kAllTrue;
   try {
     console::CommandRunner runner(*driver, transcript, options.settings);
+    const bool sequence = options.commands.size() > 1;
     for (const console::Command& command : options.commands) {
+      if (sequence) transcript.heading(command.typed);
       if (runner.run(command)) continue;
       status = kSomeFalse;
       if (options.keepGoing) continue;

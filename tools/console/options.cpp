@@ -51,6 +51,12 @@ bool isReceipt(const Command& command) {
   return command.kind == CommandKind::Sale || command.kind == CommandKind::Return;
 }
 
+// An argument as a shell would need it typed again.
+std::string asTyped(const std::string& argument) {
+  if (!argument.empty() && argument.find_first_of(" \t'\"") == std::string::npos) return argument;
+  return "\"" + argument + "\"";
+}
+
 // A complaint about usage; the parser stops at the first one.
 struct BadUsage {
   std::string message;
@@ -188,6 +194,7 @@ class Parser {
     if (name == "credit") payments.credit = amount;
     if (name == "tara") payments.tara = amount;
     payments.given = true;
+    options_.commands.back().typed += " --" + name + " " + asTyped(value);
   }
 
   void command(const std::string& word) {
@@ -200,11 +207,12 @@ class Parser {
       throw BadUsage{"unknown command '" + word + "'"};
     }
     finishReceipt();
-    Command command{entry->kind, word, {}, {}, 0, {}};
+    Command command{entry->kind, word, word, {}, {}, 0, {}};
     if (entry->takes == Takes::OneArgument) {
       if (position_ >= arguments_.size())
         throw BadUsage{word + " needs " + std::string(entry->argumentName)};
       const std::string argument = arguments_[position_++];
+      command.typed += " " + asTyped(argument);
       if (entry->kind == CommandKind::CashIn || entry->kind == CommandKind::CashOut) {
         command.amount = amountOf(word, argument);
         if (entry->kind == CommandKind::CashOut && command.amount == 0)
@@ -224,6 +232,7 @@ class Parser {
       throw BadUsage{"bad item '" + text +
                      "': expected NAME:QTY:SUM[:TAXRATE[:EXCISE]] with numbers such as 2 or 45.5"};
     options_.commands.back().items.push_back(*item);
+    options_.commands.back().typed += " " + asTyped(text);
   }
 
   // A receipt without items is what the platform never sends through this console.

@@ -59,7 +59,8 @@ struct Payments {
 
 struct Command {
   CommandKind kind;
-  std::string word;  // as typed, for the console's own remarks
+  std::string word;   // the command word, for the console's own remarks
+  std::string typed;  // the command with its arguments, as typed (quoted where it has blanks)
   std::vector<ReceiptItem> items;
   Payments payments;
   double amount = 0;  // cash-in, cash-out

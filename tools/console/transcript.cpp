@@ -70,6 +70,11 @@ void Transcript::alert(const std::u16string& text) {
 
 void Transcript::detail(const std::string& line) { out_ << "      " << line << "\n"; }
 
+void Transcript::heading(const std::string& command) {
+  out_ << "== " << command << "\n";
+  out_.flush();
+}
+
 void Transcript::remark(const std::string& line) {
   out_ << "# " << line << "\n";
   out_.flush();

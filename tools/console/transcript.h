@@ -32,6 +32,8 @@ class Transcript {
 
   // A line that reads a call's result for the technician (a list, a table).
   void detail(const std::string& line);
+  // Where one command of a sequence begins.
+  void heading(const std::string& command);
   // The console's own remark, never the driver's.
   void remark(const std::string& line);
 

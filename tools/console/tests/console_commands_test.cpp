@@ -276,11 +276,12 @@ const ConsoleCase kCases[] = {
      {},
      {"--no", "x-report", "z-report"},
      1,
-     {"# the driver answered false to 'x-report'; the remaining commands are skipped "
-      "(--keep-going runs them)\n",
+     {"== x-report\n",
+      "# the driver answered false to 'x-report'; the remaining commands are "
+      "skipped (--keep-going runs them)\n",
       "> Close(device=\"{ip}\") -> true\n"},
      {},
-     {"PrintZReport"}},
+     {"PrintZReport", "== z-report"}},
     {"AShopsDay",
      {"--key", "111", "--issue-key", "9001"},
      {"--yes", "test", "open-shift", "sale", "Хлеб ржаной:1:120", "Молоко:2:91:12", "--cash", "200",
