@@ -56,7 +56,7 @@ bool httpWorker::sendSale() {
   if (!receipt.itemData.empty()) body += "&itemdata=" + receipt.itemData;
   if (!receipt.printText.empty()) body += "&print=" + receipt.printText;
 
-  const bool accepted = sendRequest(body, "/api");
+  const bool accepted = sendRequest(body, "/api", Connection::Fresh);
   if (accepted) renewKeyFrom(settings.errorBody, settings.key);
   return accepted;
 }
@@ -122,7 +122,7 @@ bool httpWorker::sendCashInOut() {
   }
   const std::string body =
       "key=" + formatInteger(settings.key) + "&cash=" + formatAmount(receipt.cashAmount);
-  const bool accepted = sendRequest(body, path);
+  const bool accepted = sendRequest(body, path, Connection::Fresh);
   if (accepted) renewKeyFrom(settings.errorBody, settings.key);
   return accepted;
 }

@@ -103,7 +103,8 @@ std::string reasonPhraseOf(const std::string& head) {
   return line.substr(afterCode + 1);
 }
 
-bool httpWorker::sendRequest(const std::string& body, const std::string& path) {
+bool httpWorker::sendRequest(const std::string& body, const std::string& path,
+                             Connection connection) {
   const std::string url = settings.ip + path;
 
   if (curlHandle == nullptr) {
@@ -134,6 +135,7 @@ bool httpWorker::sendRequest(const std::string& body, const std::string& path) {
   // The register sits on the shop's own network: a proxy that the till's environment names for
   // browsing (http_proxy, ALL_PROXY) must not carry its sales. An empty proxy means none.
   curl_easy_setopt(curlHandle, CURLOPT_PROXY, "");
+  if (connection == Connection::Fresh) curl_easy_setopt(curlHandle, CURLOPT_FRESH_CONNECT, 1L);
 
   if (curl_easy_perform(curlHandle) != CURLE_OK) {
     settings.errorHead = "error IP Tavix";

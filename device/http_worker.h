@@ -45,9 +45,16 @@ class httpWorker {
   httpWorker(const httpWorker&) = delete;
   httpWorker& operator=(const httpWorker&) = delete;
 
+  // Whether a request may travel on a connection kept from an earlier exchange. libcurl silently
+  // sends a request again when a kept connection breaks before the reply's first byte; for a
+  // sale or a cash document the register may already have registered, that would register it
+  // twice. Such requests go on a fresh connection, which libcurl never resends.
+  enum class Connection { MayReuse, Fresh };
+
   // One POST of `body` to the register's `path` on port 8080. True only for status 200; always
   // replaces errorHead and errorBody.
-  bool sendRequest(const std::string& body, const std::string& path);
+  bool sendRequest(const std::string& body, const std::string& path,
+                   Connection connection = Connection::MayReuse);
 
   // The register's endpoints (endpoints.cpp).
   bool sendSale();
