@@ -2,9 +2,11 @@
 // cashier in Russian, in the method's parameter; the method's value is always 0.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "host/driver_session.h"
+#include "tests/driver/http_client_switch.h"
 #include "tests/support/fake_register.h"
 
 namespace {
@@ -84,6 +86,20 @@ TEST_F(LastErrorTest, AnUnreachableRegisterAsksForTheRightAddress) {
   EXPECT_EQ(lastErrorChecked(),
             u"Ошибка IP Tavix, укажите в параметрах правильный IP адрес или включите на "
             u"устройстве ФР режим");
+}
+
+// A component whose HTTP client could not be made sends nothing, and says so.
+TEST_F(LastErrorTest, WithoutAnHttpClientTheTextIsErrorCurl) {
+  std::unique_ptr<host::DriverSession> withoutClient;
+  {
+    const NoHttpClient noClient;
+    withoutClient = std::make_unique<host::DriverSession>();
+  }
+  withoutClient->useRegister(reg.ip());
+  host::Params p = withoutClient->params(1);
+  ASSERT_TRUE(withoutClient->callAsProcedure(u"PrintZReport", p));
+  EXPECT_EQ(withoutClient->lastError(), u"error CURL");
+  EXPECT_EQ(reg.requestCount(), 0u);
 }
 
 // Success does not clear the code: GetLastError tells the last reply's reason phrase.
