@@ -186,6 +186,12 @@ void returnInt(tVariant* value, int32_t number) {
   value->value.lVal = number;
 }
 
+void returnTaggedInt(tVariant* value, int32_t number, TYPEVAR tag) {
+  if (value == nullptr) return;
+  value->vt = tag;
+  value->value.lVal = number;
+}
+
 std::string wideToUtf8(const std::u16string& text) {
   std::string out;
   out.reserve(text.size());

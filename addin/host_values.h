@@ -29,6 +29,8 @@ void returnBool(tVariant* value, bool flag);
 // Writes a 32-bit integer. The platform passes integer out-arguments tagged as integers; one that
 // arrives with another tag is made VTYPE_I4, so the number is never read as something else.
 void returnInt(tVariant* value, int32_t number);
+// Writes a 32-bit integer under the given integer tag.
+void returnTaggedInt(tVariant* value, int32_t number, TYPEVAR tag);
 // Copies `count` characters of `source` into `target` (with count 0: up to its terminating zero).
 void copyWideText(WCHAR_T* target, const WCHAR_T* source, size_t count);
 

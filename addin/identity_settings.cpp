@@ -57,8 +57,7 @@ bool Tavixfr::getDescription(tVariant* result, tVariant* outputs) {
   returnWideText(memoryManager, &outputs[0], kExtensionName);
   returnWideText(memoryManager, &outputs[1], kDescription);
   returnWideText(memoryManager, &outputs[2], kEquipmentKind);
-  outputs[3].vt = VTYPE_I4;
-  outputs[3].value.lVal = kInterfaceRevision;
+  returnTaggedInt(&outputs[3], kInterfaceRevision, VTYPE_I4);
   returnBool(&outputs[4], false);
   returnBool(&outputs[5], false);
   returnWideText(memoryManager, &outputs[6], u"");

@@ -9,8 +9,7 @@ void Tavixfr::writeLastErrorText(tVariant* description) {
 
 bool Tavixfr::getLastError(tVariant* result, tVariant* description) {
   if (result == nullptr) return true;
-  result->vt = VTYPE_INT;
-  result->value.intVal = 0;
+  returnTaggedInt(result, 0, VTYPE_INT);
   writeLastErrorText(description);
   return true;
 }

@@ -64,7 +64,9 @@ bool httpWorker::sendSale() {
 bool httpWorker::requestApiKey() {
   const std::string body = "login=" + formatInteger(settings.login) +
                            "&password=" + formatInteger(settings.password) + "&getApiKey = true";
-  const bool accepted = sendRequest(body, "/dolog?");
+  // The register issues a new key for each login: a resent login must not change it behind the
+  // driver's back (libcurl also drops the bare "?" from a resent path).
+  const bool accepted = sendRequest(body, "/dolog?", Connection::Fresh);
   if (accepted) {
     renewKeyFrom(settings.errorBody, settings.key);
   } else {
