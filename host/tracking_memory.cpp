@@ -10,6 +10,9 @@ namespace host {
 namespace {
 
 constexpr unsigned char kGuardByte = 0xA5;
+// Fresh blocks are not zero, as the platform's are not: a text left without its terminating zero
+// then reads on into noise instead of ending by luck.
+constexpr unsigned char kFreshByte = 0xCD;
 constexpr size_t kGuardSize = 8;
 
 bool guardIntact(const void* block, size_t size) {
@@ -33,6 +36,7 @@ bool TrackingMemory::AllocMemory(void** block, unsigned long size) {
   if (fail_) return false;
   void* fresh = std::malloc(size + kGuardSize);
   if (fresh == nullptr) return false;
+  std::memset(fresh, kFreshByte, size);
   std::memset(static_cast<unsigned char*>(fresh) + size, kGuardByte, kGuardSize);
   live_[fresh] = size;
   ++allocations_;
