@@ -111,6 +111,7 @@ class Parser {
     bool no = false;
     while (position_ < arguments_.size()) {
       const std::string argument = arguments_[position_++];
+      if (argument == "-h") return ParseOutcome::Help;
       if (argument.size() > 2 && argument.compare(0, 2, "--") == 0) {
         if (option(argument, yes, no) == ParseOutcome::Help) return ParseOutcome::Help;
       } else {
@@ -303,7 +304,7 @@ Session:
   --yes, --no          answer every question of the driver so; otherwise the questions
                        are asked on the terminal, and answered no without a terminal
   --keep-going         carry on after a command the driver answered false
-  --help               show this help
+  -h, --help           show this help
 
 Commands:
   version              GetVersion
