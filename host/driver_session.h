@@ -212,6 +212,8 @@ class DriverSession {
   // A Params bound to this session's memory manager.
   Params params(size_t count);
 
+  // The calls by name throw std::invalid_argument for a name FindMethod does not know or for
+  // fewer values than GetNParams declares (the platform never makes such a call).
   // CallAsFunc with a result value (initially `initialResult`, by default VTYPE_EMPTY).
   CallResult call(const std::u16string& method, Params& params);
   CallResult call(const std::u16string& method, Params& params, const tVariant& initialResult);
@@ -223,11 +225,12 @@ class DriverSession {
   CallResult callIndex(long index, Params& params);
   CallResult callIndex(long index, Params& params, const tVariant& initialResult);
 
-  // SetParameter as the platform's settings form does it.
+  // SetParameter as the platform's settings form does it; throws when the call is refused.
   void setSetting(const std::u16string& name, const std::u16string& text);
   void setSetting(const std::u16string& name, int32_t number);
   void setSettingFlag(const std::u16string& name, bool flag);
-  // The register's address and the usual settings a test starts from.
+  // The register's address ("Ipdest") and nothing else: every other setting keeps the driver's
+  // initial value unless the test sets it.
   void useRegister(const std::string& ip);
 
   // The last text GetLastError gives.
