@@ -3,11 +3,13 @@
 // asks the register and hands back to the platform.
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "tests/driver/http_client_switch.h"
 #include "tests/driver/receipt_fixture.h"
 
 namespace receipts {
@@ -391,8 +393,26 @@ TEST_F(ReceiptBuilding, ANonFiscalReceiptTellsTheRegisterNothing) {
   EXPECT_EQ(till.requestCount(), 0u);
 }
 
-// OpenCheck's "No open session" needs a component whose libcurl handle could not be made, which
-// the loaded library on a working machine never is; that branch is not covered here.
+TEST(ReceiptWithoutHttpClient, OpenCheckOpensTheReceiptAndSaysThereIsNoSession) {
+  std::unique_ptr<Checkout> checkout;
+  {
+    const NoHttpClient noClient;
+    checkout = std::make_unique<Checkout>();
+  }
+  host::Params values = checkout->session.params(6);
+  values.empty(0).boolean(1, true).boolean(2, false).empty(3).i4(4, 77).i4(5, 88);
+  EXPECT_TRUE(checkout->session.call(u"OpenCheck", values).boolean());
+  EXPECT_EQ(values.intAt(4), 77);
+  EXPECT_EQ(values.intAt(5), 88);
+  ASSERT_EQ(checkout->session.connection.messages.size(), 1u);
+  EXPECT_EQ(checkout->session.connection.messages[0].source, u"Error, Tavix");
+  EXPECT_EQ(checkout->session.connection.messages[0].text, u"No open session");
+
+  // The receipt is open: CloseCheck tries to send it and meets the missing client.
+  EXPECT_TRUE(checkout->printItem({u"Хлеб", 1, 40}));
+  EXPECT_FALSE(checkout->closeCheck(40));
+  EXPECT_EQ(checkout->till.requestCount(), 0u);
+}
 
 }  // namespace
 }  // namespace receipts
