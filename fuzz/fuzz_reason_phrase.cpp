@@ -1,12 +1,14 @@
 // The register names its error in the reason phrase, and GetLastError shows the cashier what the
 // cut gives. Whatever head arrives, the cut must stay inside one line of it; for a head laid out
-// as the register lays it out, it must give exactly the phrase the register sent.
+// as the register lays it out, or with its headers in another order or another HTTP version, it
+// must give exactly the phrase the register sent.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "device/http_worker.h"
 
@@ -40,22 +42,36 @@ std::string headerName(FuzzedDataProvider& input) {
   return name;
 }
 
-// The register's own layout: its status line, the CORS header right after it, then whatever
-// other headers; optionally after interim 100 replies of an HTTP/1.1 peer.
-std::string usualHead(FuzzedDataProvider& input, std::string& phrase) {
+// A head as the register lays it out, its status line followed by the CORS header, or as
+// something in its place may: HTTP/1.0 or 1.1, the headers in any order, bare LF line ends,
+// interim 100 replies in front.
+std::string someRegisterHead(FuzzedDataProvider& input, std::string& phrase) {
+  const bool usualLayout = input.ConsumeBool();
+  const char* lineEnd = usualLayout || input.ConsumeBool() ? "\r\n" : "\n";
+  const char* version = usualLayout || input.ConsumeBool() ? "HTTP/1.1 " : "HTTP/1.0 ";
+
+  std::vector<std::string> headers;
+  const int others = input.ConsumeIntegralInRange(0, 4);
+  for (int i = 0; i < others; ++i) {
+    const std::string name = headerName(input);
+    headers.push_back(name + ": " + oneLine(input.ConsumeRandomLengthString(40)));
+  }
+  const std::string cors = "Access-Control-Allow-Origin: *";
+  if (usualLayout) {
+    headers.insert(headers.begin(), cors);
+  } else if (input.ConsumeBool()) {
+    headers.insert(headers.begin() + input.ConsumeIntegralInRange<size_t>(0, headers.size()), cors);
+  }
+
   std::string head;
   const int interim = input.ConsumeIntegralInRange(0, 2);
-  for (int i = 0; i < interim; ++i) head += "HTTP/1.1 100 Continue\r\n\r\n";
+  for (int i = 0; i < interim; ++i)
+    head += std::string("HTTP/1.1 100 Continue") + lineEnd + lineEnd;
   const int status = input.ConsumeIntegralInRange(100, 999);
   phrase = oneLine(input.ConsumeRandomLengthString(80));
-  head += "HTTP/1.1 " + std::to_string(status) + " " + phrase + "\r\n";
-  head += "Access-Control-Allow-Origin: *\r\n";
-  const int headers = input.ConsumeIntegralInRange(0, 4);
-  for (int i = 0; i < headers; ++i) {
-    const std::string name = headerName(input);
-    head += name + ": " + oneLine(input.ConsumeRandomLengthString(40)) + "\r\n";
-  }
-  head += "\r\n";
+  head += version + std::to_string(status) + " " + phrase + lineEnd;
+  for (const std::string& header : headers) head += header + lineEnd;
+  head += lineEnd;
   return head;
 }
 
@@ -74,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   FuzzedDataProvider input(data, size);
   std::string sent;
-  const std::string head = usualHead(input, sent);
+  const std::string head = someRegisterHead(input, sent);
   const std::string phrase = reasonPhraseOf(head);
   if (phrase != sent) fail("the register's phrase did not come back", head, phrase);
   checkAnyHead(head);
