@@ -14,6 +14,8 @@ bool CommandRunner::run(const Command& command) {
   switch (command.kind) {
     case CommandKind::Version:
       return DriverCall(driver_, u"GetVersion", 0).run(transcript_);
+    case CommandKind::Methods:
+      return listMethods();
     case CommandKind::Describe:
       return DriverCall(driver_, u"GetDescription", 7)
           .out(0, "name")
@@ -132,6 +134,31 @@ bool CommandRunner::open() {
   connected_ = true;
   if (!call.textAt(0).empty()) deviceId_ = call.textAt(0);
   return answer;
+}
+
+// The method table as the platform reads it when it loads the driver: GetNMethods, then both
+// names, the parameter count and HasRetVal of every index.
+bool CommandRunner::listMethods() {
+  ILanguageExtenderBase* methods = driver_.component();
+  const long count = methods->GetNMethods();
+  transcript_.callStarts("GetNMethods()");
+  transcript_.callEnds(std::to_string(count));
+  const auto nameOf = [&](long index, long language) {
+    const WCHAR_T* block = methods->GetMethodName(index, language);
+    if (block == nullptr) return std::string("(none)");
+    const std::string name = host::u8(block);
+    void* owned = const_cast<WCHAR_T*>(block);
+    driver_.memory.FreeMemory(&owned);  // the platform frees the names it was given
+    return name;
+  };
+  for (long index = 0; index < count; ++index) {
+    const long parameters = methods->GetNParams(index);
+    transcript_.detail(std::to_string(index) + " " + nameOf(index, 0) + " / " + nameOf(index, 1) +
+                       ", " + std::to_string(parameters) +
+                       (parameters == 1 ? " parameter" : " parameters") +
+                       (methods->HasRetVal(index) ? ", returns a value" : ""));
+  }
+  return count > 0;
 }
 
 // A receipt as the platform builds it: opened, one fiscal line per item, closed with the

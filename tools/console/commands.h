@@ -29,6 +29,7 @@ class CommandRunner {
   bool settingFlag(const std::string& name, bool flag);
   bool open();
 
+  bool listMethods();
   bool receipt(const Command& command);
   bool describeList(const std::u16string& method, const std::string& name, bool settings);
   bool deviceOnly(const std::u16string& method);

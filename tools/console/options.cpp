@@ -19,8 +19,9 @@ struct CommandWord {
   std::string_view argumentName;  // for the complaint when it is missing
 };
 
-constexpr std::array<CommandWord, 19> kCommandWords{{
+constexpr std::array<CommandWord, 20> kCommandWords{{
     {"version", CommandKind::Version, Takes::Nothing, ""},
+    {"methods", CommandKind::Methods, Takes::Nothing, ""},
     {"describe", CommandKind::Describe, Takes::Nothing, ""},
     {"params", CommandKind::Params, Takes::Nothing, ""},
     {"open", CommandKind::Open, Takes::Nothing, ""},
@@ -254,6 +255,7 @@ class Parser {
 Stage stageOf(CommandKind kind) {
   switch (kind) {
     case CommandKind::Version:
+    case CommandKind::Methods:
     case CommandKind::Describe:
     case CommandKind::Params:
     case CommandKind::Actions:
@@ -308,6 +310,8 @@ Session:
 
 Commands:
   version              GetVersion
+  methods              the driver's methods as the platform finds them: both names,
+                       parameter counts, whether each returns a value
   describe             GetDescription
   params               GetParameters: the settings the platform's form shows
   open                 Open (run by itself before the first command on the register)

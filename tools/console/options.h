@@ -13,6 +13,7 @@ namespace console {
 
 enum class CommandKind {
   Version,
+  Methods,
   Describe,
   Params,
   Open,

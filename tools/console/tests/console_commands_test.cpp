@@ -67,6 +67,16 @@ TEST_P(ConsoleCommand, DrivesTheRegisterAndShowsWhatHappened) {
 
 const ConsoleCase kCases[] = {
     {"Version", {}, {"version"}, 0, {"> GetVersion() -> \"3.0\"\n"}, {}, {"SetParameter", "Open"}},
+    {"Methods",
+     {},
+     {"methods"},
+     0,
+     {"> GetNMethods() -> 22\n",
+      "0 GetVersion / ПолучитьНомерВерсии, 0 parameters, returns a value",
+      "13 OpenCheck / ОткрытьЧек, 6 parameters, returns a value",
+      "21 OpenCashDrawer / ОткрытьДенежныйЯщик, 1 parameter, returns a value"},
+     {},
+     {"> SetParameter(", "> Open(", "(none)"}},
     {"Describe",
      {},
      {"describe"},
