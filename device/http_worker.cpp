@@ -36,6 +36,29 @@ void emptyReplyBuffers() {
   }
 }
 
+// What every exchange with the register has in common, set once on the worker's handle, which
+// keeps its options from one exchange to the next; an exchange sets only its URL, its body and
+// whether it needs a fresh connection. Resetting the handle and setting all of this again after
+// every exchange cost more than the rest of the driver's work on a request.
+void setCommonOptions(CURL* handle) {
+#if LIBCURL_VERSION_NUM >= 0x075500
+  curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http");
+#else
+  curl_easy_setopt(handle, CURLOPT_PROTOCOLS, static_cast<long>(CURLPROTO_HTTP));
+#endif
+  curl_easy_setopt(handle, CURLOPT_PORT, kRegisterPort);
+  curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, writeCallback);
+  curl_easy_setopt(handle, CURLOPT_HEADERDATA, &replyHead);
+  curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, writeCallback);
+  curl_easy_setopt(handle, CURLOPT_WRITEDATA, &replyBody);
+  // The platform is a multi-threaded process: a signal-based resolver time-out could crash it.
+  curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+  // The register sits on the shop's own network: a proxy that the till's environment names for
+  // browsing (http_proxy, ALL_PROXY) must not carry its sales. An empty proxy means none.
+  curl_easy_setopt(handle, CURLOPT_PROXY, "");
+}
+
 std::string upToFirstNul(const std::string& text) { return std::string(text.c_str()); }
 
 bool startsWith(const std::string& text, size_t at, const char* prefix) {
@@ -73,6 +96,7 @@ httpWorker::httpWorker() : curlHandle(nullptr), curlReady(false) {
   if (liveWorkers++ == 0) curl_global_init(CURL_GLOBAL_DEFAULT);
   curlHandle = curl_easy_init();
   curlReady = curlHandle != nullptr;
+  if (curlReady) setCommonOptions(curlHandle);
 }
 
 httpWorker::~httpWorker() {
@@ -116,32 +140,16 @@ bool httpWorker::sendRequest(const std::string& body, const std::string& path,
   replyBody.clear();
   replyHead.clear();
 
-#if LIBCURL_VERSION_NUM >= 0x075500
-  curl_easy_setopt(curlHandle, CURLOPT_PROTOCOLS_STR, "http");
-#else
-  curl_easy_setopt(curlHandle, CURLOPT_PROTOCOLS, static_cast<long>(CURLPROTO_HTTP));
-#endif
-  curl_easy_setopt(curlHandle, CURLOPT_PORT, kRegisterPort);
   curl_easy_setopt(curlHandle, CURLOPT_URL, url.c_str());
-  // The form text goes up to its first NUL byte, as a C string.
+  // The form text goes up to its first NUL byte, as a C string. libcurl keeps only the pointer;
+  // every exchange sets its own body before the transfer.
   curl_easy_setopt(curlHandle, CURLOPT_POSTFIELDS, body.c_str());
-  curl_easy_setopt(curlHandle, CURLOPT_HEADERFUNCTION, writeCallback);
-  curl_easy_setopt(curlHandle, CURLOPT_HEADERDATA, &replyHead);
-  curl_easy_setopt(curlHandle, CURLOPT_WRITEFUNCTION, writeCallback);
-  curl_easy_setopt(curlHandle, CURLOPT_WRITEDATA, &replyBody);
-  // The platform is a multi-threaded process: a signal-based resolver time-out could crash it.
-  curl_easy_setopt(curlHandle, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curlHandle, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-  // The register sits on the shop's own network: a proxy that the till's environment names for
-  // browsing (http_proxy, ALL_PROXY) must not carry its sales. An empty proxy means none.
-  curl_easy_setopt(curlHandle, CURLOPT_PROXY, "");
-  if (connection == Connection::Fresh) curl_easy_setopt(curlHandle, CURLOPT_FRESH_CONNECT, 1L);
+  curl_easy_setopt(curlHandle, CURLOPT_FRESH_CONNECT, connection == Connection::Fresh ? 1L : 0L);
 
   if (curl_easy_perform(curlHandle) != CURLE_OK) {
     settings.errorHead = "error IP Tavix";
     settings.errorBody = "not found IP Tavix";
     emptyReplyBuffers();
-    curl_easy_reset(curlHandle);
     return false;
   }
 
@@ -152,6 +160,5 @@ bool httpWorker::sendRequest(const std::string& body, const std::string& path,
   settings.errorBody = upToFirstNul(replyBody);
 
   emptyReplyBuffers();
-  curl_easy_reset(curlHandle);
   return status == 200;
 }
