@@ -1,6 +1,7 @@
 #include "addin/host_values.h"
 
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -11,23 +12,34 @@ constexpr char16_t kReplacement = 0xFFFD;
 bool isHighSurrogate(uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool isLowSurrogate(uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
-void appendUtf8(std::string& out, uint32_t codePoint) {
+// Writes the UTF-8 bytes of one code point at `at` and answers how many (1 to 4). Each item line
+// of a receipt is encoded twice, so the texts are sized once and written in place rather than
+// grown a byte at a time.
+size_t encodeUtf8(uint32_t codePoint, char* at) {
   if (codePoint < 0x80) {
-    out += static_cast<char>(codePoint);
-  } else if (codePoint < 0x800) {
-    out += static_cast<char>(0xC0 | (codePoint >> 6));
-    out += static_cast<char>(0x80 | (codePoint & 0x3F));
-  } else if (codePoint < 0x10000) {
-    out += static_cast<char>(0xE0 | (codePoint >> 12));
-    out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (codePoint & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (codePoint >> 18));
-    out += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (codePoint & 0x3F));
+    at[0] = static_cast<char>(codePoint);
+    return 1;
   }
+  if (codePoint < 0x800) {
+    at[0] = static_cast<char>(0xC0 | (codePoint >> 6));
+    at[1] = static_cast<char>(0x80 | (codePoint & 0x3F));
+    return 2;
+  }
+  if (codePoint < 0x10000) {
+    at[0] = static_cast<char>(0xE0 | (codePoint >> 12));
+    at[1] = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+    at[2] = static_cast<char>(0x80 | (codePoint & 0x3F));
+    return 3;
+  }
+  at[0] = static_cast<char>(0xF0 | (codePoint >> 18));
+  at[1] = static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
+  at[2] = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+  at[3] = static_cast<char>(0x80 | (codePoint & 0x3F));
+  return 4;
 }
+
+// A 16-bit unit takes at most 3 bytes; a surrogate pair takes 4 for its two units.
+constexpr size_t kMostUtf8BytesPerUnit = 3;
 
 void appendUtf16(std::u16string& out, uint32_t codePoint) {
   if (codePoint > 0xFFFF) {
@@ -119,8 +131,12 @@ std::u16string variantToWide(const tVariant& value) {
 }
 
 std::string variantToUtf8(const tVariant& value) {
-  std::string out;
-  for (char16_t unit : variantToWide(value)) appendUtf8(out, unit);
+  if (value.vt != VTYPE_PWSTR || value.value.wstr.pwstrVal == nullptr) return std::string();
+  const std::u16string_view units(value.value.wstr.pwstrVal);
+  std::string out(units.size() * kMostUtf8BytesPerUnit, '\0');
+  size_t used = 0;
+  for (char16_t unit : units) used += encodeUtf8(unit, &out[used]);
+  out.resize(used);
   return out;
 }
 
@@ -193,8 +209,8 @@ void returnTaggedInt(tVariant* value, int32_t number, TYPEVAR tag) {
 }
 
 std::string wideToUtf8(const std::u16string& text) {
-  std::string out;
-  out.reserve(text.size());
+  std::string out(text.size() * kMostUtf8BytesPerUnit, '\0');
+  size_t used = 0;
   uint32_t highHalf = 0;
   for (char16_t unit : text) {
     if (unit == 0) break;
@@ -206,9 +222,10 @@ std::string wideToUtf8(const std::u16string& text) {
     if (isLowSurrogate(unit)) {
       codePoint = ((highHalf & 0x3FF) << 10) + (unit & 0x3FF) + (highHalf ? 0x10000 : 0);
     }
-    appendUtf8(out, codePoint);
+    used += encodeUtf8(codePoint, &out[used]);
     highHalf = 0;
   }
+  out.resize(used);
   return out;
 }
 
