@@ -62,9 +62,13 @@ std::u16string cutIntoLines(const std::u16string& text, int32_t lineLength) {
   return lines;
 }
 
+// No printer prints a wider line. A width beyond it, which only a broken setting gives, is no
+// width, as one below 1 is: padding every amount line to it would take gigabytes.
+constexpr int32_t kWidestLine = 255;
+
 // The register prints the amount line as a block two characters wider than the name lines.
 std::string fitAmountLine(std::string line, int32_t lineLength) {
-  if (lineLength < 1) return line;
+  if (lineLength < 1 || lineLength > kWidestLine) return line;
   line.resize(static_cast<size_t>(lineLength) + 2, ' ');
   return line;
 }

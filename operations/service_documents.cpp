@@ -18,10 +18,14 @@ bool externalPrinterWidth(int32_t lineLength) {
   return lineLength == 30 || lineLength == 40 || lineLength == 42;
 }
 
+// No slip printer prints a wider line; a width beyond it comes only from a broken setting.
+constexpr int32_t kWidestLine = 255;
+
 // The slip printer prints whole lines: a short text is padded with blanks, a long one cut. A
-// width below 1 is no width, and the text goes as it is.
+// width below 1 or beyond any printer's is no width, and the text goes as it is.
 std::u16string fittedToLine(std::u16string text, int32_t lineLength) {
-  if (lineLength >= 1) text.resize(static_cast<size_t>(lineLength), u' ');
+  if (lineLength >= 1 && lineLength <= kWidestLine)
+    text.resize(static_cast<size_t>(lineLength), u' ');
   return text;
 }
 
