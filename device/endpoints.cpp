@@ -115,15 +115,8 @@ bool httpWorker::loadTaxTable() {
 std::string httpWorker::taxIdForRate(double rate) const {
   // The lines of a receipt mostly share a rate and the map changes only between shifts, so the
   // last lookup is kept; reading the map's JSON again for every line cost a fifth of the line.
-  // One lookup for the whole library, like the reply buffers: calls never overlap.
-  static struct {
-    bool valid = false;
-    uint64_t rateBits = 0;  // -0 and 0 are written differently, so they are different keys
-    std::string taxMap;
-    bool found = false;
-    std::string taxId;
-  } last;
-  uint64_t rateBits;
+  TaxIdLookup& last = lastTaxIdLookup_;
+  uint64_t rateBits;  // -0 and 0 are written differently, so they are different keys
   std::memcpy(&rateBits, &rate, sizeof rateBits);
   if (!last.valid || last.rateBits != rateBits || last.taxMap != settings.taxMap) {
     last.valid = true;

@@ -76,6 +76,16 @@ class httpWorker {
   bool curlReady;
   WorkerSettings settings;
   ReceiptState receipt;
+
+ private:
+  struct TaxIdLookup {
+    bool valid = false;
+    uint64_t rateBits = 0;
+    std::string taxMap;
+    bool found = false;
+    std::string taxId;
+  };
+  mutable TaxIdLookup lastTaxIdLookup_;
 };
 
 // The reason phrase of the final status line of a reply head, interim 1xx replies skipped;
