@@ -147,9 +147,10 @@ const std::vector<HostileValue>& hostileValues() {
 
 // How a method treats one of its parameters.
 enum class Use {
-  Unused,  // never examined
+  Unused,  // never examined, never written
   Output,  // written, never read
-  Input,   // read (an in/out parameter counts as read)
+  Input,   // read, never written
+  InOut,   // read after the method has written it
 };
 
 using Prepare = std::function<void(host::DriverSession&)>;
@@ -268,7 +269,7 @@ std::vector<Method> methods(const std::string& ip) {
       {10, u"PrintXReport", {U::Unused}, Verdict::TrueWithoutCashier, plain()},
       {11,
        u"OpenShift",
-       {U::Input},
+       {U::InOut},
        Verdict::TrueIfKeyStored,
        {{"", fillEmpty, nullptr}, {"MultiTax", fillEmpty, multiTax}}},
       {12, u"PrintZReport", {U::Unused}, Verdict::TrueWithoutCashier, plain()},
@@ -382,7 +383,8 @@ struct Outcome {
   ValueAfter result{};
   std::vector<ValueAfter> parameters;
   bool parametersUntouched = true;
-  size_t allocations = 0;  // blocks the call took from the platform's memory
+  std::vector<bool> untouched;  // per parameter
+  size_t allocations = 0;       // blocks the call took from the platform's memory
   std::vector<std::string> wire;
   std::vector<std::string> messages;
   std::vector<std::string> dialogs;
@@ -487,7 +489,8 @@ class HostilePlatform : public AcceptingRegister, public ::testing::WithParamInt
       }
       for (size_t i = 0; i < params.size(); ++i) {
         outcome.parameters.push_back(valueAfter(params[i], session->memory));
-        if (!sameValue(params[i], passed[i])) outcome.parametersUntouched = false;
+        outcome.untouched.push_back(sameValue(params[i], passed[i]));
+        if (!outcome.untouched.back()) outcome.parametersUntouched = false;
       }
     }  // the parameters go, and with them the texts the driver wrote into them
 
@@ -616,6 +619,12 @@ class HostilePlatform : public AcceptingRegister, public ::testing::WithParamInt
       EXPECT_TRUE(outcome.parametersUntouched);
       return;
     }
+    // What the platform passed in for the method to read, or not at all, stays as it was.
+    for (size_t i = 0; i < method.parameters.size(); ++i) {
+      if (method.parameters[i] == Use::Unused || method.parameters[i] == Use::Input) {
+        EXPECT_TRUE(outcome.untouched[i]) << "parameter " << i << " was written";
+      }
+    }
     expectOutputs(method, outcome, placement, passedTag);
     if (form != Form::Function) return;
 
@@ -685,7 +694,8 @@ TEST_P(HostilePlatform, EveryMethodTakesEveryValueInEveryParameterInEveryForm) {
             value.put(probe, 0);
             expectSound(method, baseline, placement, form, outcome, probe.tagAt(0));
             if (placement != kAllParameters &&
-                method.parameters[static_cast<size_t>(placement)] != Use::Input)
+                (method.parameters[static_cast<size_t>(placement)] == Use::Unused ||
+                 method.parameters[static_cast<size_t>(placement)] == Use::Output))
               expectSameAs(sane, outcome);
             if (::testing::Test::HasFailure()) return;  // one broken case tells enough
           }
