@@ -108,6 +108,8 @@ std::string httpWorker::getInfo(const std::string& name) {
 
 bool httpWorker::loadTaxTable() {
   if (!sendKeyed("/dump/table/taxesbycode")) return false;
+  // A table cut short is no table: the one the receipts use stays.
+  if (!replyBodyWhole_) return false;
   settings.taxMap = settings.errorBody;
   return true;
 }

@@ -156,6 +156,7 @@ bool httpWorker::sendRequest(const std::string& body, const std::string& path,
     if (status == 200) {
       settings.errorHead = upToFirstNul(reasonPhraseOf(replyHead));
       settings.errorBody.clear();
+      replyBodyWhole_ = false;
       emptyReplyBuffers();
       return true;
     }
@@ -170,6 +171,7 @@ bool httpWorker::sendRequest(const std::string& body, const std::string& path,
 
   settings.errorHead = upToFirstNul(reasonPhraseOf(replyHead));
   settings.errorBody = upToFirstNul(replyBody);
+  replyBodyWhole_ = true;
 
   emptyReplyBuffers();
   return status == 200;

@@ -78,6 +78,10 @@ class httpWorker {
   ReceiptState receipt;
 
  private:
+  // False after a reply of 200 whose body broke off: the register carried the request out, but
+  // nothing may be taken from the part of the body that came.
+  bool replyBodyWhole_ = true;
+
   struct TaxIdLookup {
     bool valid = false;
     uint64_t rateBits = 0;

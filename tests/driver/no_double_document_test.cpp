@@ -59,3 +59,34 @@ TEST(NoDoubleDocument, DroppedReplyIsNeverResent) {
 }
 
 }  // namespace
+
+namespace {
+
+// The register's tax table reached the driver once; a later one that breaks off in its body must
+// not take its place, or the receipts would go out with the default tax id.
+TEST(BrokenReply, ATaxTableCutShortLeavesTheOneTheReceiptsUse) {
+  Checkout checkout;
+  checkout.session.setSettingFlag(u"MultiTax", true);
+  checkout.till.setHandler([](const fake::RecordedRequest& request) {
+    if (request.target == "/dump/table/taxesbycode") return fake::Reply::ok(R"({"20":"3"})");
+    if (request.target == "/apicheck/getInfo?show=minimum")
+      return fake::Reply::ok(R"({"currentShiftID":"5"})");
+    return fake::Reply::ok();
+  });
+  checkout.openCheck();  // reads the shift number and the register's tax table
+
+  fake::Reply cut = fake::Reply::raw("HTTP/1.1 200 OK\r\nContent-Length: 40\r\n\r\n{\"20\":");
+  cut.closeAfter = true;
+  checkout.till.enqueue(cut);
+  host::Params action = checkout.session.params(1);
+  action.text(0, u"TaxSetting");
+  EXPECT_TRUE(checkout.session.call(u"DoAdditionalAction", action).boolean());
+  ASSERT_FALSE(checkout.session.connection.messages.empty());
+  EXPECT_EQ(checkout.session.connection.messages.back().text, u"Not found");
+
+  checkout.printItem(Item(u"Хлеб", 1, 40, 20));
+  EXPECT_TRUE(checkout.closeCheck(40));
+  EXPECT_NE(checkout.onlySaleBody().find("\"taxid\":\"3\""), std::string::npos);
+}
+
+}  // namespace
