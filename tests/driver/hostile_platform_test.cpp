@@ -4,6 +4,7 @@
 // library must not crash or throw, must give back every block of platform memory it takes, and
 // must answer as the method defines; a value in a parameter the method never reads changes
 // nothing at all. The register answers every request at once with 200 OK.
+#include <clocale>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -886,6 +887,63 @@ TEST_F(HostileSettings, TheAddressMayHoldAnyTextAfterTheRegistersOwn) {
     liveTheDay(std::move(session), true);
     if (HasFailure()) return;
   }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The component's own interface, called with whatever the platform has at hand
+
+TEST_F(HostileSettings, TheComponentsOwnCallsTakeAnyArgumentAndTheDayGoesOn) {
+  const std::string localeBefore = std::setlocale(LC_ALL, nullptr);
+  const std::vector<std::pair<std::string, const char16_t*>> texts = {
+      {"no text", nullptr},
+      {"empty text", u""},
+      {"lone surrogates", u"\xD800Open\xDC00"},
+      {"100000 characters", longText().c_str()},
+      {"a locale with a decimal comma", u"ru_RU.UTF-8"},
+      {"a locale no system has", u"xx_YY.NOPE"},
+  };
+  const long indices[] = {std::numeric_limits<long>::min(), -1, 22, 1000000,
+                          std::numeric_limits<long>::max()};
+  for (const auto& [label, text] : texts) {
+    SCOPED_TRACE(label);
+    auto session = newSession();
+    IComponentBase& component = *session->component();
+    component.SetLocale(text);
+    EXPECT_EQ(component.FindMethod(text), -1);
+    EXPECT_EQ(component.FindProp(text), -1);
+    EXPECT_FALSE(component.RegisterExtensionAs(nullptr));
+    for (long index : indices) {
+      SCOPED_TRACE(index);
+      EXPECT_EQ(component.GetMethodName(index, 0), nullptr);
+      EXPECT_EQ(component.GetMethodName(0, index), nullptr);
+      EXPECT_EQ(component.GetNParams(index), 0);
+      EXPECT_FALSE(component.HasRetVal(index));
+      EXPECT_FALSE(component.GetParamDefValue(index, index, nullptr));
+      EXPECT_EQ(component.GetPropName(index, index), nullptr);
+      EXPECT_FALSE(component.GetPropVal(index, nullptr));
+      EXPECT_FALSE(component.SetPropVal(index, nullptr));
+      tVariant result = tagged(VTYPE_EMPTY);
+      EXPECT_FALSE(component.CallAsFunc(index, &result, nullptr, 0));
+      EXPECT_FALSE(component.CallAsProc(index, nullptr, 0));
+      EXPECT_EQ(result.vt, VTYPE_EMPTY);
+    }
+    // The platform's array of values missing altogether: refused, nothing read.
+    tVariant result = tagged(VTYPE_EMPTY);
+    EXPECT_FALSE(component.CallAsFunc(14, &result, nullptr, 10));
+    EXPECT_FALSE(component.CallAsProc(15, nullptr, 5));
+    liveTheDay(std::move(session), true);
+    // Whatever locale the platform set, the register read its amounts with a point.
+    size_t sales = 0;
+    for (const fake::RecordedRequest& request : register_.requests()) {
+      if (request.target != "/api") continue;
+      ++sales;
+      EXPECT_NE(request.body.find("&sale=191&cash=191"), std::string::npos) << request.body;
+    }
+    EXPECT_EQ(sales, 1u);
+    register_.clearRecord();
+    if (HasFailure()) break;
+  }
+  std::setlocale(LC_ALL, localeBefore.c_str());
 }
 
 }  // namespace
