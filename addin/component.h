@@ -40,8 +40,7 @@ class Tavixfr final : public IComponentBase {
   bool GetParamDefValue(const long method, const long param, tVariant* value) override;
   bool HasRetVal(const long index) override;
   bool CallAsProc(const long index, tVariant* params, const long count) override;
-  bool CallAsFunc(const long index, tVariant* result, tVariant* params,
-                  const long count) override;
+  bool CallAsFunc(const long index, tVariant* result, tVariant* params, const long count) override;
 
   // LocaleBase
   void SetLocale(const WCHAR_T* locale) override;

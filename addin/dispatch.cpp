@@ -44,9 +44,7 @@ constexpr std::array<MethodRow, kMethodCount> kTable{{
      [](Tavixfr& d, tVariant* r, Params) { return d.printZReport(r); },
      [](Tavixfr& d, Params) { return d.printZReportProcedure(); }},
     {13, u"OpenCheck", u"ОткрытьЧек", 6,
-     [](Tavixfr& d, tVariant* r, Params p) {
-       return d.openCheck(r, &p[1], &p[2], &p[4], &p[5]);
-     },
+     [](Tavixfr& d, tVariant* r, Params p) { return d.openCheck(r, &p[1], &p[2], &p[4], &p[5]); },
      nullptr},
     {14, u"PrintFiscalString", u"НапечататьФискСтроку", 10,
      [](Tavixfr& d, tVariant* r, Params p) {
@@ -56,9 +54,7 @@ constexpr std::array<MethodRow, kMethodCount> kTable{{
        return d.printFiscalString(nullptr, &p[1], &p[2], &p[4], &p[6], &p[9]);
      }},
     {15, u"CloseCheck", u"ЗакрытьЧек", 5,
-     [](Tavixfr& d, tVariant* r, Params p) {
-       return d.closeCheck(r, &p[1], &p[2], &p[3], &p[4]);
-     },
+     [](Tavixfr& d, tVariant* r, Params p) { return d.closeCheck(r, &p[1], &p[2], &p[3], &p[4]); },
      [](Tavixfr& d, Params p) { return d.closeCheck(nullptr, &p[1], &p[2], &p[3], &p[4]); }},
     {16, u"CancelCheck", u"ОтменитьЧек", 1,
      [](Tavixfr& d, tVariant* r, Params) { return d.cancelCheck(r); }, nullptr},
