@@ -8,6 +8,7 @@
 #include "host/driver_session.h"
 #include "tests/driver/http_client_switch.h"
 #include "tests/support/fake_register.h"
+#include "tests/support/register_error_texts.h"
 
 namespace {
 
@@ -42,30 +43,16 @@ class LastErrorTest : public ::testing::Test {
   host::DriverSession session;
 };
 
-struct CodeCase {
-  const char* code;
-  const char* message;
-};
+using expected::CodeCase;
 
-const CodeCase kRegisterCodes[] = {
-    {"incorrect-web-api-key", "Ошибка api-ключа"},
-    {"tavix-is-blocked", "ОФД заблокировал Tavix"},
-    {"check-external-printer", "Нет связи с внешним принтером"},
-    {"check-printer", "Ошибка принтера"},
-    {"check-printer-or-batt", "Нет бумаги или низкий заряд батареи"},
-    {"shift-gt-7days", "Смена открыта более 7 дней"},
-    {"shift-gt-24h", "Смена открыта более 24 часа"},
-    {"error IP Tavix",
-     "Ошибка IP Tavix, укажите в параметрах правильный IP адрес или включите на устройстве ФР "
-     "режим"},
-    {"tax-invlid-num", "Неправильный код налога, укажите в параметрах правильную цифру"},
-    // A code the table does not name, or one in another letter case, is shown as it came.
-    {"old-web-api-key", "old-web-api-key"},
-    {"Incorrect-Web-Api-Key", "Incorrect-Web-Api-Key"},
-    {"SHIFT-GT-24H", "SHIFT-GT-24H"},
-    {"check-printer-or-battery", "check-printer-or-battery"},
-    {"error IP tavix", "error IP tavix"},
-};
+// A code the table does not name, or one in another letter case, is shown as it came.
+const std::vector<CodeCase> kRegisterCodes = expected::withTextsShownAsTheyCame({
+    "old-web-api-key",
+    "Incorrect-Web-Api-Key",
+    "SHIFT-GT-24H",
+    "check-printer-or-battery",
+    "error IP tavix",
+});
 
 TEST_F(LastErrorTest, EachRegisterCodeHasItsMessage) {
   for (const CodeCase& c : kRegisterCodes) {

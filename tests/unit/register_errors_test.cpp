@@ -6,41 +6,27 @@
 
 #include "device/http_worker.h"
 #include "tests/support/fake_register.h"
+#include "tests/support/register_error_texts.h"
 
 namespace {
 
-struct CodeCase {
-  const char* code;
-  const char* message;
-};
+using expected::CodeCase;
 
-// Written out from the register's list of codes, not from the driver's table.
-const CodeCase kCodes[] = {
-    {"incorrect-web-api-key", "Ошибка api-ключа"},
-    {"tavix-is-blocked", "ОФД заблокировал Tavix"},
-    {"check-external-printer", "Нет связи с внешним принтером"},
-    {"check-printer", "Ошибка принтера"},
-    {"check-printer-or-batt", "Нет бумаги или низкий заряд батареи"},
-    {"shift-gt-7days", "Смена открыта более 7 дней"},
-    {"shift-gt-24h", "Смена открыта более 24 часа"},
-    {"error IP Tavix",
-     "Ошибка IP Tavix, укажите в параметрах правильный IP адрес или включите на устройстве ФР "
-     "режим"},
-    {"tax-invlid-num", "Неправильный код налога, укажите в параметрах правильную цифру"},
-    // Texts that are no code of the table are shown as they came.
-    {"old-web-api-key", "old-web-api-key"},
-    {"errorHead", "errorHead"},
-    {"error CURL", "error CURL"},
-    {"not found IP Tavix", "not found IP Tavix"},
-    {"OK", "OK"},
-    {"", ""},
-    {"Incorrect-Web-Api-Key", "Incorrect-Web-Api-Key"},
-    {"SHIFT-GT-24H", "SHIFT-GT-24H"},
-    {"check-printer ", "check-printer "},
-    {"check-printe", "check-printe"},
-    {"tax-invalid-num", "tax-invalid-num"},
-    {"Смена закрыта", "Смена закрыта"},
-};
+// Texts that are no code of the table, letter case and near-misses included.
+const std::vector<CodeCase> kCodes = expected::withTextsShownAsTheyCame({
+    "old-web-api-key",
+    "errorHead",
+    "error CURL",
+    "not found IP Tavix",
+    "OK",
+    "",
+    "Incorrect-Web-Api-Key",
+    "SHIFT-GT-24H",
+    "check-printer ",
+    "check-printe",
+    "tax-invalid-num",
+    "Смена закрыта",
+});
 
 TEST(LastErrorMessage, MatchesACodeOnlyByteForByte) {
   httpWorker worker;
